@@ -75,6 +75,10 @@ void InitPaths(const std::string& installDir);
 void LoadOptions();
 void SaveLanguageChoice();
 void SaveOptions();
+// Whether config.ini and options.ini can be written in InstallDir, as found by
+// the last InitPaths. A read-only installation folder does not stop start-up;
+// the front end tells the user once that settings will not be kept.
+bool SettingsWritable();
 
 // Current time as a date-time (days, with fractions).
 double Now();

@@ -1,5 +1,6 @@
 #pragma once
 // Small path and text helpers shared by every subsystem.
+#include <functional>
 #include <string>
 
 namespace tl {
@@ -16,9 +17,14 @@ bool DeleteFolderTree(const std::string& folder);
 void BusyCursorOn();
 void BusyCursorOff();
 int BusyCursorDepth();
+// Called with true when the depth goes from 0 to 1 and with false when it
+// returns to 0. An empty function removes the hook.
+void SetBusyCursorHook(std::function<void(bool busy)> hook);
 // 0 here: not a Windows system.
 int WindowsVersion();
-// Special folder path: id 26 is the per-user application-data folder.
+// Special folder path: id 26 is the per-user application-data folder
+// ($XDG_DATA_HOME, else ~/.local/share), without a trailing separator and
+// created when create is set. Other ids give empty text, as does a failure.
 std::string SpecialFolderPath(int folderId, bool create);
 
 // Blank-trim as the tools' texts need it (characters up to and including ' ').

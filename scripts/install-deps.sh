@@ -10,7 +10,7 @@ packages=(
   libmediainfo-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   libgtest-dev googletest
   ffmpeg mjpegtools dvdauthor
-  libdvdread-dev
+  libdvdread-dev mediainfo
   xvfb xauth
 )
 

@@ -25,7 +25,8 @@ public:
     // Duplicate rule of the probe: true when a row's caption equals path exactly.
     bool ContainsExact(const std::string& path) const;
 
-    // Selection and focus.
+    // Selection and focus. These setters only record what the view shows
+    // (the front end mirrors the user's clicks into them) and notify nobody.
     bool IsSelected(std::size_t row) const;
     void SetSelected(std::size_t row, bool selected);
     void ClearSelection();
@@ -43,7 +44,9 @@ public:
     // when `belowRows` is set (the drop point lies below the rows).
     void DropFocusedRow(int target, bool belowRows);
 
-    // Observers for the front end.
+    // Observers for the front end, called by the operations above and by
+    // Append (after the change; OnReset before OnSelectionChanged before OnScrollTo).
+    // OnScrollTo: fully = false means partly visible is enough.
     std::function<void()> OnReset;                 // rows changed in any way
     std::function<void()> OnSelectionChanged;      // selection or focus changed
     std::function<void(std::size_t row, bool fully)> OnScrollTo;

@@ -50,6 +50,9 @@ public:
     bool IsActive() const;
     bool ProcessEnded() const;
     pid_t ProcessId() const;
+    // Exit code of the last child that ended: its exit status; the code given
+    // to Terminate when it was ended that way; 128 + signal for other signals.
+    int ExitCode() const;
 
 private:
     struct Impl;

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libmediainfo-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
+  libmediainfo-dev libglib2.0-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   libgtest-dev googletest
   ffmpeg mjpegtools dvdauthor
   libdvdread-dev mediainfo

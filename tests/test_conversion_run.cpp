@@ -731,6 +731,12 @@ TEST_F(RealTranscoder, ConvertsClipsToDvdAndReportsTheBrokenOne)
 
 TEST_F(RealTranscoder, CancelInTheMiddleLeavesNoToolRunning)
 {
+    // A private copy of the adapter: ending it by its full path then cannot
+    // touch the adapters that other tests run at the same time.
+    const std::string tool = temp_.Dir() + "tool/transcoder.dll";
+    fs::create_directories(temp_.Path() / "tool");
+    fs::copy_file(Options.TranscoderPath, tool);
+    Options.TranscoderPath = tool;
     const std::string clip = temp_.Dir() + "src/long.avi";
     ASSERT_TRUE(MakeClip(clip, 60));
     AddExistingTitle(clip);
@@ -751,7 +757,7 @@ TEST_F(RealTranscoder, CancelInTheMiddleLeavesNoToolRunning)
     // The controller's part after the dialog closed.
     if (runner_->IsActive())
         runner_->Terminate(0);
-    EndToolProcesses(TESSALINE_DIST_DIR "/transcoder.dll");
+    EndToolProcesses(tool);
     SettleRunner();
     const bool gone = loop_.RunUntil([&] { return ProcessesMentioning(temp_.Dir()).empty(); }, 10s);
     EXPECT_TRUE(gone) << ::testing::PrintToString(ProcessesMentioning(temp_.Dir()));

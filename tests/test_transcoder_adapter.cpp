@@ -759,3 +759,27 @@ TEST_F(TranscoderAdapter, TakesItsEncoderAlongWhenEnded)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TranscoderAdapter, RemovesTemporariesOfKilledAdaptersOnly)
+{
+    // A pid that has surely ended: a child that exited and was reaped.
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    ASSERT_GT(gone, 0);
+    waitpid(gone, nullptr, 0);
+    const std::string orphan = out_.Write(".tl-" + std::to_string(gone) + "-0.mpg", "partial");
+    const std::string alive = out_.Write(".tl-" + std::to_string(getpid()) + "-1.mpg", "still being written");
+    const std::string unrelated = out_.Write(".tl-notes.txt", "not ours");
+
+    const Result r = Thumbnail(Clip("full.mp4"), Out("0.jpg"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+
+    EXPECT_FALSE(fs::exists(orphan));
+    EXPECT_TRUE(fs::exists(alive));
+    EXPECT_TRUE(fs::exists(unrelated));
+}
+
+} // namespace

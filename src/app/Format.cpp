@@ -38,24 +38,24 @@ std::string Format(const std::string& format, std::initializer_list<FormatArg> a
             break;
         }
         char conv = format[j];
-        std::string spec = format.substr(i, j - i);
+        std::string flags = format.substr(i, j - i);
         std::string piece = format.substr(i, j - i + 1);
         bool done = false;
         if (next < values.size()) {
             const FormatArg& v = values[next];
             char buf[128];
             if ((conv == 'd' || conv == 'u' || conv == 'x' || conv == 'X') && std::holds_alternative<std::int64_t>(v)) {
-                std::string f = spec + "ll" + conv;
+                std::string f = flags + "ll" + conv;
                 std::snprintf(buf, sizeof buf, f.c_str(), static_cast<long long>(std::get<std::int64_t>(v)));
                 out += buf;
                 done = true;
             } else if ((conv == 'f' || conv == 'g' || conv == 'e') && std::holds_alternative<double>(v)) {
-                std::string f = spec + conv;
+                std::string f = flags + conv;
                 std::snprintf(buf, sizeof buf, f.c_str(), std::get<double>(v));
                 out += buf;
                 done = true;
             } else if ((conv == 'f' || conv == 'g' || conv == 'e') && std::holds_alternative<std::int64_t>(v)) {
-                std::string f = spec + conv;
+                std::string f = flags + conv;
                 std::snprintf(buf, sizeof buf, f.c_str(), static_cast<double>(std::get<std::int64_t>(v)));
                 out += buf;
                 done = true;

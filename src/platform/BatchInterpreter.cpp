@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/CommandLine.h"
+#include "platform/UniqueFd.h"
 
 namespace tl {
 
@@ -77,33 +78,7 @@ void Report(const std::string& message)
     std::fflush(stderr);
 }
 
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { Reset(); }
-    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Fd& operator=(Fd&& other) noexcept
-    {
-        if (this != &other) {
-            Reset(other.fd_);
-            other.fd_ = -1;
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return fd_; }
-    void Reset(int fd = -1)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
+using Fd = UniqueFd;
 
 // Opens a redirection target; reports and returns false on failure.
 bool OpenRedirection(const std::string& file, int flags, Fd& fd)

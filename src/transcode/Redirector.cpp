@@ -24,6 +24,7 @@
 #include "app/Globals.h"
 #include "platform/CommandLine.h"
 #include "platform/UiThread.h"
+#include "platform/UniqueFd.h"
 
 namespace tl {
 
@@ -55,35 +56,7 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b)
     throw Error(std::string(text) + std::to_string(code));
 }
 
-// A file descriptor with one owner.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { Reset(); }
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept
-    {
-        if (this != &other) {
-            Reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    void Reset(int fd = -1)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
+using Fd = UniqueFd;
 
 // Makes a pipe whose both ends are closed on exec; the child's end is moved
 // onto its standard handle explicitly.

@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/UniqueFd.h"
+
 namespace tl::transcoder {
 
 namespace {
@@ -36,35 +38,7 @@ sigset_t StopSignalSet()
     return set;
 }
 
-// Owns one file descriptor.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { Close(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Fd& operator=(Fd&& other) noexcept
-    {
-        if (this != &other) {
-            Close();
-            fd_ = other.fd_;
-            other.fd_ = -1;
-        }
-        return *this;
-    }
-    int Get() const { return fd_; }
-    void Close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
+using Fd = UniqueFd;
 
 struct PipePair {
     Fd read;
@@ -199,9 +173,9 @@ ChildOutcome RunChild(const std::vector<std::string>& argv, const LineSink& onSt
     if (pendingStop != 0)
         kill(pid, pendingStop);
 
-    out.write.Close();
-    err.write.Close();
-    report.write.Close();
+    out.write.Reset();
+    err.write.Reset();
+    report.write.Reset();
 
     int execError = 0;
     ssize_t got;

@@ -4,6 +4,7 @@
 // console in the form the conversion progress parser reads.
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -109,6 +110,7 @@ public:
         if (name.size() > 255)
             name = tag + p.extension().string();
         temp_ = (p.parent_path() / name).string();
+        RemoveOrphans(p.parent_path());
     }
     ~OutputFile()
     {
@@ -121,6 +123,31 @@ public:
     }
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
+
+    // An adapter killed outright (a cancelled run ends its tools that way)
+    // cannot remove its temporary file; the next one in the folder does.
+    static void RemoveOrphans(const fs::path& folder)
+    {
+        std::error_code ec;
+        for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (name.rfind(".tl-", 0) != 0)
+                continue;
+            const std::size_t dash = name.find('-', 4);
+            if (dash == std::string::npos || dash == 4)
+                continue;
+            const std::string digits = name.substr(4, dash - 4);
+            if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9)
+                continue;
+            const pid_t owner = static_cast<pid_t>(std::stol(digits));
+            if (owner == getpid() || kill(owner, 0) == 0 || errno != ESRCH)
+                continue;
+            std::error_code removeError;
+            if (fs::is_regular_file(it->symlink_status(removeError)))
+                fs::remove(it->path(), removeError);
+        }
+    }
 
     const std::string& Temp() const { return temp_; }
     // Leaves OUT as it is whatever happens (it is not ours to remove).

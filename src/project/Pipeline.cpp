@@ -206,8 +206,6 @@ void ProductionController::BurnDisc()
     // ends here with the folder ready to play or burn.
     const std::string videoTs = AddTrailingBackslash(dvdBuild_.DiscOutputFolder()) + "VIDEO_TS";
     main_.SetStatusText(videoTs);
-    if (OnDiscFolderReady)
-        OnDiscFolderReady(dvdBuild_.DiscOutputFolder());
     if (authoringDialog_.IsShowing())
         authoringDialog_.Close();
 }

@@ -3,7 +3,6 @@
 // runs step 1 in the conversion dialog and chains the later steps through the
 // pipeline messages posted to the main window, then cleans up. The main window
 // owns one controller and hands every pipeline message to HandleMessage.
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,10 +42,6 @@ public:
     TRedirector* MenuRunner() { return menuRunner_.get(); }
     DvdBuildStep& DvdBuild() { return dvdBuild_; }
     ConversionRun& Conversion() { return conversion_; }
-
-    // Called when the VIDEO_TS folder of a run is ready (until burning to a
-    // disc exists, the run ends there); receives the disc output folder.
-    std::function<void(const std::string& discFolder)> OnDiscFolderReady;
 
 private:
     bool CheckPreconditions();

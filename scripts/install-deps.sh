@@ -12,6 +12,7 @@ packages=(
   ffmpeg mjpegtools dvdauthor
   libdvdread-dev mediainfo
   xvfb xauth
+  fonts-dejavu-core fonts-dejavu-extra
 )
 
 missing=()

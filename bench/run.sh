@@ -9,7 +9,7 @@ export TESSALINE_DIST_DIR="$PWD/build/dist"
 export TESSALINE_BENCH_BIN="$PWD/build/bench"
 status=0
 for b in build/bench/bench_*; do
-  [ -x "$b" ] || continue
+  [ -f "$b" ] && [ -x "$b" ] || continue
   echo "== $(basename "$b")"
   "$b" || status=1
 done

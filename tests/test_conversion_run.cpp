@@ -139,6 +139,25 @@ public:
 
 class ConversionRunTest : public ::testing::Test {
 protected:
+    // Runs action once, as soon as the transcoder has reported a position.
+    void OnceConverting(bool& done, std::function<void()> action)
+    {
+        dialog_.whileShown = [this, &done, action = std::move(action)] {
+            if (!done && Options.FilePositionMs > 0) {
+                done = true;
+                action();
+            }
+        };
+    }
+    // The user presses Cancel in the dialog once the conversion runs.
+    void CancelOnceConverting(bool& asked)
+    {
+        OnceConverting(asked, [this] {
+            if (run_.RequestClose())
+                dialog_.Close(DialogResult::Cancel);
+        });
+    }
+
     void SetUp() override
     {
         saved_ = Options;
@@ -423,12 +442,7 @@ TEST_F(ConversionRunTest, CloseQuestionAnsweredCancelKeepsConverting)
     AddTitle("slow.avi", 100);
     prompts_.answers = {MsgResult::Cancel /* don't cancel */};
     bool asked = false;
-    dialog_.whileShown = [&] {
-        if (!asked && Options.FilePositionMs > 0) {
-            asked = true;
-            EXPECT_FALSE(run_.RequestClose());
-        }
-    };
+    OnceConverting(asked, [this] { EXPECT_FALSE(run_.RequestClose()); });
     EXPECT_EQ(run_.Start(), DialogResult::Ok);
     SettleRunner();
     const auto questions = CloseQuestions();
@@ -448,13 +462,7 @@ TEST_F(ConversionRunTest, ConfirmedCancelStopsEverythingAfterIt)
     AddTitle("b.avi", 100);
     prompts_.answers = {MsgResult::Ok /* yes, cancel */};
     bool asked = false;
-    dialog_.whileShown = [&] {
-        if (!asked && Options.FilePositionMs > 0) {
-            asked = true;
-            if (run_.RequestClose())
-                dialog_.Close(DialogResult::Cancel);
-        }
-    };
+    CancelOnceConverting(asked);
     EXPECT_EQ(run_.Start(), DialogResult::Cancel);
     EXPECT_TRUE(cancelled_);
     EXPECT_EQ(main_.locks, (std::vector<bool>{false}));
@@ -480,12 +488,7 @@ TEST_F(ConversionRunTest, LastTitleEndingWhileTheCloseQuestionIsOpenCloses)
     prompts_.whileAsking = [&] { loop_.RunUntil([&] { return run_.Finished(); }, 60s); };
     bool asked = false;
     bool granted = false;
-    dialog_.whileShown = [&] {
-        if (!asked && Options.FilePositionMs > 0) {
-            asked = true;
-            granted = run_.RequestClose();
-        }
-    };
+    OnceConverting(asked, [&] { granted = run_.RequestClose(); });
     run_.Start();
     EXPECT_TRUE(asked);
     EXPECT_TRUE(granted);
@@ -742,13 +745,7 @@ TEST_F(RealTranscoder, CancelInTheMiddleLeavesNoToolRunning)
     AddExistingTitle(clip);
     prompts_.answers = {MsgResult::Ok /* yes, cancel */};
     bool asked = false;
-    dialog_.whileShown = [&] {
-        if (!asked && Options.FilePositionMs > 0) {
-            asked = true;
-            if (run_.RequestClose())
-                dialog_.Close(DialogResult::Cancel);
-        }
-    };
+    CancelOnceConverting(asked);
     EXPECT_EQ(run_.Start(), DialogResult::Cancel);
     ASSERT_TRUE(asked);
     EXPECT_TRUE(cancelled_);

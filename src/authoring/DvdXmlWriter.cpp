@@ -1,14 +1,11 @@
 #include "authoring/DvdXmlWriter.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
 #include <utility>
 
 #include "app/Error.h"
 #include "app/Globals.h"
 #include "app/Utils.h"
+#include "app/WholeFile.h"
 #include "platform/UiThread.h"
 
 namespace tl {
@@ -115,17 +112,7 @@ void SaveToolTextFile(const std::string& path, const std::vector<std::string>& l
         bytes += line;
         bytes += "\r\n";
     }
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "wb"));
-    if (!file)
-        throw Error("Cannot create file \"" + path + "\": " + std::strerror(errno));
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    const int writeErrno = errno;
-    const bool closed = std::fclose(file.release()) == 0;
-    if (!written || !closed)
-        throw Error("Cannot write file \"" + path + "\": " + std::strerror(written ? errno : writeErrno));
+    WriteWholeFile(path, bytes);
 }
 
 void WriteMenuDvdXml(const std::string& tempDir, const std::string& resourcesDir, int titleCount)

@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/Error.h"
 #include "app/Globals.h"
+#include "app/WholeFile.h"
 #include "platform/CommandLine.h"
 #include "project/FileItem.h"
 #include "project/MediaProbe.h"
@@ -69,10 +66,6 @@ std::vector<std::string> SplitLines(const std::string& text)
     return lines;
 }
 
-std::string SystemReason()
-{
-    return errno != 0 ? std::string(" (") + std::strerror(errno) + ")" : std::string();
-}
 
 } // namespace
 
@@ -101,34 +94,6 @@ std::string AviSynthScriptText(const std::string& templateText, const std::strin
     for (const std::string& line : SplitLines(templateText))
         out += ReplaceAllNoCase(line, kAviSynthPlaceholder, source) + kCrLf;
     return out;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw Error("Cannot open file \"" + path + "\"" + SystemReason());
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        throw Error("Cannot read file \"" + path + "\"" + SystemReason());
-    return bytes.str();
-}
-
-void WriteWholeFile(const std::string& path, const std::string& bytes)
-{
-    errno = 0;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw Error("Cannot create file \"" + path + "\"" + SystemReason());
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    // A full disk often shows only when the buffer goes out or the file closes.
-    const bool written = static_cast<bool>(out);
-    out.close();
-    if (!written || out.fail())
-        throw Error("Cannot write file \"" + path + "\"" + SystemReason());
 }
 
 void WriteAviSynthScript(const std::string& profileDir, const std::string& tempDir, const std::string& source)

@@ -36,12 +36,6 @@ bool UsesAviSynthRoute(const std::string& source, bool useDirectShow, const std:
 // case) replaced by the source path; each line ended by CR LF.
 std::string AviSynthScriptText(const std::string& templateText, const std::string& source);
 
-// Reads a whole file; a missing or unreadable file raises tl::Error naming it.
-std::string ReadWholeFile(const std::string& path);
-// Writes bytes as they are in one go; any failure (open, write, close) raises
-// tl::Error naming the file.
-void WriteWholeFile(const std::string& path, const std::string& bytes);
-
 // Writes T + "DirectShow.avs" from the template in profileDir.
 void WriteAviSynthScript(const std::string& profileDir, const std::string& tempDir, const std::string& source);
 
